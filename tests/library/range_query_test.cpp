@@ -536,8 +536,8 @@ TEST(CodeByRange, SkipsEntriesItCannotMatch) {
         {"maxValue object", {{"maxValue", json::object()}}},
         {"maxValue boolean", {{"maxValue", true}}},
         {"other unit, code not a text", {{"unit", "mV"}, {"valRangeCode", 10}}},
-        {"firmware refused, numbers out of range", {{"fwVer", "2.00"}, {"minValue", 5e9}, {"maxValue", -1}}},
-        {"firmware refused, unit missing", {{"fwVer", "2.00"}, {"unit", nullptr}}},
+        {"firmware refused, numbers out of range", {{"fwVer", "1.10"}, {"minValue", 5e9}, {"maxValue", -1}}},
+        {"firmware refused, unit missing", {{"fwVer", "1.10"}, {"unit", nullptr}}},
         {"minimum differs, maximum out of range", {{"minValue", 1}, {"maxValue", 1e20}}},
     };
     for (const Case& c : cases) {
