@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QFont>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
@@ -65,6 +66,9 @@ Label* Form1::makeLabel(QWidget* parent, const char* name, const char* text, int
     auto* label = new Label(parent);
     place(label, name, x, y, width, height, tabIndex);
     label->setFont(font);
+    // The designed sizes leave a sixth of the font height beside the text on either side.
+    const int padding = qRound(QFontInfo(font).pixelSize() / 6.0);
+    label->setContentsMargins(padding, 0, padding, 0);
     label->setText(QLatin1String(text)); // sizes the label to its text
     return label;
 }
