@@ -586,7 +586,7 @@ void ToolTest::applyWithoutSet() {
     for (const std::string& command : module.received())
         QVERIFY2(command.rfind("$017C", 0) != 0, command.c_str());
     CHECKED(verifyCycleHeader(output, 0));
-    QVERIFY2(output.size() == 8, qPrintable(output.join('\n')));
+    QVERIFY2(output.size() == 9, qPrintable(output.join('\n')));
     QVERIFY2(QRegularExpression(line).match(output[3]).hasMatch(), qPrintable(output[3]));
     QCOMPARE(output.mid(4), QStringList({"Channel number: 2", "Get range: 0~10V", "AI value: +01.250, length: 7",
                                          "Get range: 0~10V", "AI value: +12.500, length: 7"}));
