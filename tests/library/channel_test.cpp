@@ -244,5 +244,74 @@ TEST_F(ChannelTest, AnEightChannelModuleAcceptsChannelSevenOnly) {
     EXPECT_EQ(lib().delDeviceByAddr(&device), EAPI_STATUS_SUCCESS);
 }
 
+class CatalogueThroughDeviceTest : public LibraryTest {
+protected:
+    // Loads the library over `catalogue` and reads channel 0 of a 2-channel module (code 0A),
+    // then tries to set 0~10 V; returns both statuses.
+    std::pair<EApiStatus_t, EApiStatus_t> readAndSet(const std::string& catalogue, _AI_VALRANGE_INFO_& info) {
+        writeRangeFile(catalogue);
+        load();
+        IatAI* device = nullptr;
+        EXPECT_EQ(lib().getDevice(&device, "COM3"), EAPI_STATUS_SUCCESS);
+        const EApiStatus_t read = device->getValRange(&info, 0);
+        auto wanted = record(0, 10, "V");
+        module_->clearReceived();
+        const EApiStatus_t set = device->setValRange(&wanted, 0);
+        if (set != EAPI_STATUS_SUCCESS) {
+            EXPECT_TRUE(module_->received().empty());
+        }
+        lib().delDeviceByAddr(&device);
+        unload();
+        return {read, set};
+    }
+    void SetUp() override { module_ = &addModule("COM3"); }
+    sim::ModuleSimulator* module_ = nullptr;
+};
+
+TEST_F(CatalogueThroughDeviceTest, FilesThatParseAreUsedWhateverFollowsTheValue) {
+    const std::string catalogue = exampleCatalogue();
+    for (const std::string& contents : {"\xEF\xBB\xBF" + catalogue, catalogue + "\n} trailing text {"}) {
+        SCOPED_TRACE(contents.substr(0, 8));
+        auto info = record();
+        EXPECT_EQ(readAndSet(contents, info), std::make_pair(EAPI_STATUS_SUCCESS, EAPI_STATUS_SUCCESS));
+        EXPECT_EQ(info.maximum, 10);
+    }
+}
+
+TEST_F(CatalogueThroughDeviceTest, ACatalogueOffTheSchemaIsAnErrorNotACrash) {
+    auto module = [](const std::string& body) { return R"({"TQM-5502AI": )" + body + "}"; };
+    struct Case {
+        const char* what;
+        std::string catalogue;
+        EApiStatus_t read = EAPI_STATUS_ERROR; // range of channel 0, code 0A
+        EApiStatus_t set = EAPI_STATUS_ERROR;  // 0~10 V
+    } const cases[] = {
+        {"module is a text", module(R"("nothing")")},
+        {"rangeInfo is an array", module(R"({"fwVerOrder": ["1.00"], "rangeInfo": [1]})")},
+        {"entry is a number", module(R"({"fwVerOrder": ["1.00"], "rangeInfo": {"0A": 7}})")},
+        {"fwVer is a number", module(R"({"fwVerOrder": ["1.00"], "rangeInfo": {"0A": {"valRangeCode": "0A",
+            "minValue": 0, "maxValue": 10, "unit": "V", "fwVer": 1.0}}})")},
+        {"fwVerOrder of numbers", module(R"({"fwVerOrder": [1.0], "rangeInfo": {"0A": {"valRangeCode": "0A",
+            "minValue": 0, "maxValue": 10, "unit": "V", "fwVer": "0.90"}}})")},
+        {"unit missing", module(R"({"fwVerOrder": ["1.00"], "rangeInfo": {"0A": {"valRangeCode": "0A",
+            "minValue": 0, "maxValue": 10, "fwVer": "1.00"}}})")},
+        {"maximum beyond 32 bits", module(R"({"fwVerOrder": ["1.00"], "rangeInfo": {"0A": {"valRangeCode": "0A",
+            "minValue": 0, "maxValue": 4294967306, "unit": "V", "fwVer": "1.00"}}})")},
+        // Reading by code never looks at the code text; setting would send it.
+        {"code of four characters", module(R"({"fwVerOrder": ["1.00"], "rangeInfo": {"0A": {"valRangeCode": "0A00",
+            "minValue": 0, "maxValue": 10, "unit": "V", "fwVer": "1.00"}}})"), EAPI_STATUS_SUCCESS},
+        {"top level is an array", "[" + module("{}") + "]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto info = record(-1, -1, "old");
+        EXPECT_EQ(readAndSet(c.catalogue, info), std::make_pair(c.read, c.set));
+        if (c.read != EAPI_STATUS_SUCCESS) {
+            EXPECT_EQ(info.maximum, -1);
+            EXPECT_STREQ(info.unitText, "old");
+        }
+    }
+}
+
 } // namespace
 } // namespace tessaro::test
