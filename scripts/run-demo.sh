@@ -46,6 +46,11 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     "$build/bin/vorlith"
 else
     shot=$demo/vorlith-window.png
+    # Qt wants a private runtime folder; headless root sessions often have none.
+    if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+        export XDG_RUNTIME_DIR=$demo/runtime
+        mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+    fi
     echo "=== vorlith, no display: offscreen, Search in both panels, screenshot"
     QT_QPA_PLATFORM=offscreen "$build/bin/vorlith" --demo-screenshot "$shot"
     echo
