@@ -39,6 +39,19 @@ Figures measure(int rounds, const std::function<void()>& run) {
     return f;
 }
 
+// Reads channel 0 once from each device, every read on a thread of its own.
+void readInParallel(const std::vector<IatAI*>& devices) {
+    std::vector<std::thread> threads;
+    for (IatAI* device : devices)
+        threads.emplace_back([device] {
+            char value[64];
+            uint32_t length = sizeof value;
+            device->getValue(value, &length, 0);
+        });
+    for (auto& thread : threads)
+        thread.join();
+}
+
 void print(const char* what, double floor, const Figures& f) {
     std::printf("%-44s floor %6.0f ms   min %7.1f   mean %7.1f   max %7.1f   overhead %5.1f ms\n", what, floor,
                 f.min, f.mean, f.max, f.mean - floor);
@@ -97,28 +110,9 @@ int main(int argc, char** argv) {
     for (int port = 2; port <= 4; ++port)
         lib.getDevice(&devices[port - 1], "COM" + std::to_string(port));
     devices[0] = device;
-    print("4 ports, one exchange each, in parallel", 400, measure(rounds, [&] {
-              std::vector<std::thread> threads;
-              for (IatAI* d : devices)
-                  threads.emplace_back([d] {
-                      char value[64];
-                      uint32_t length = sizeof value;
-                      d->getValue(value, &length, 0);
-                  });
-              for (auto& t : threads)
-                  t.join();
-          }));
-    print("1 port, 4 threads, one exchange each", 4 * 400, measure(rounds, [&] {
-              std::vector<std::thread> threads;
-              for (int i = 0; i < 4; ++i)
-                  threads.emplace_back([device] {
-                      char value[64];
-                      uint32_t length = sizeof value;
-                      device->getValue(value, &length, 0);
-                  });
-              for (auto& t : threads)
-                  t.join();
-          }));
+    print("4 ports, one exchange each, in parallel", 400, measure(rounds, [&] { readInParallel(devices); }));
+    print("1 port, 4 threads, one exchange each", 4 * 400,
+          measure(rounds, [&] { readInParallel(std::vector<IatAI*>(4, device)); }));
     for (IatAI* d : devices)
         lib.delDeviceByAddr(&d);
 

@@ -36,6 +36,17 @@ std::string unitOf(const _AI_VALRANGE_INFO_& range) {
     return std::string(range.unitText, strnlen(range.unitText, sizeof range.unitText));
 }
 
+// The channel count with its diagnostic line; false ends the operation's own steps.
+bool readChannelCount(DeviceCycle& cycle, int32_t* count) {
+    cycle.status = cycle.device()->getChannelNum(count);
+    if (cycle.status != EAPI_STATUS_SUCCESS) {
+        std::printf("getChannelNum failed. Error code: %X \n", cycle.status);
+        return false;
+    }
+    std::cout << "Channel number: " << *count << std::endl;
+    return true;
+}
+
 void showMessageBox(QWidget* owner, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, owner);
     box.setWindowModality(Qt::ApplicationModal);
@@ -160,12 +171,8 @@ void Form1::AISearch(int btnIndex) {
         }
 
         int32_t count = 0;
-        cycle.status = device->getChannelNum(&count);
-        if (cycle.status != EAPI_STATUS_SUCCESS) {
-            std::printf("getChannelNum failed. Error code: %X \n", cycle.status);
+        if (!readChannelCount(cycle, &count))
             return;
-        }
-        std::cout << "Channel number: " << count << std::endl;
         p.count->setText(QString::number(count) + QStringLiteral(" ch"));
         fillRangeBox(p, count);
         refreshChannels(p, cycle, count);
@@ -226,12 +233,8 @@ void Form1::AISetValue(int btnIndex) {
         }
 
         int32_t count = 0;
-        cycle.status = device->getChannelNum(&count);
-        if (cycle.status != EAPI_STATUS_SUCCESS) {
-            std::printf("getChannelNum failed. Error code: %X \n", cycle.status);
+        if (!readChannelCount(cycle, &count))
             return;
-        }
-        std::cout << "Channel number: " << count << std::endl;
         refreshChannels(p, cycle, count);
         applyRowVisibility(p, count);
     });
@@ -241,12 +244,8 @@ void Form1::AIGetValue(int btnIndex) {
     const Panel p = panel(btnIndex);
     runDeviceCycle(services_, refreshLookUpLine, p.portList->currentText(), [&](DeviceCycle& cycle) {
         int32_t count = 0;
-        cycle.status = cycle.device()->getChannelNum(&count);
-        if (cycle.status != EAPI_STATUS_SUCCESS) {
-            std::printf("getChannelNum failed. Error code: %X \n", cycle.status);
+        if (!readChannelCount(cycle, &count))
             return;
-        }
-        std::cout << "Channel number: " << count << std::endl;
         // Rows stay hidden or shown as the last Search or Apply left them.
         refreshChannels(p, cycle, count);
     });
