@@ -89,6 +89,23 @@ template <std::size_t N> void setFieldText(char (&field)[N], std::string_view te
     std::memcpy(field, text.data(), std::min(text.size(), N - 1));
 }
 
+// The checks both queries start with, and the one place where a catalogue that does not
+// follow the schema becomes EAPI_STATUS_ERROR.
+template <typename Query>
+EApiStatus_t guarded(const json* catalogue, const _AI_VALRANGE_INFO_* info, const Query& query) {
+    if (info == nullptr || info->size < sizeof(_AI_VALRANGE_INFO_))
+        return EAPI_STATUS_INVALID_PARAMETER;
+    if (catalogue == nullptr)
+        return EAPI_STATUS_ERROR;
+    try {
+        return query();
+    } catch (const SchemaFault&) {
+        return EAPI_STATUS_ERROR;
+    } catch (const json::exception&) {
+        return EAPI_STATUS_ERROR;
+    }
+}
+
 bool admits(std::string_view fwVersion, const json& entry, const json& order) {
     return isFwVerAtLeast(fwVersion, textMember(entry, "fwVer"), order);
 }
@@ -118,11 +135,7 @@ bool isFwVerAtLeast(std::string_view moduleVersion, std::string_view entryVersio
 
 EApiStatus_t queryValRange(const json* catalogue, std::string_view devName,
                            std::string_view fwVersion, _AI_VALRANGE_INFO_* info) {
-    if (info == nullptr || info->size < sizeof(_AI_VALRANGE_INFO_))
-        return EAPI_STATUS_INVALID_PARAMETER;
-    if (catalogue == nullptr)
-        return EAPI_STATUS_ERROR;
-    try {
+    return guarded(catalogue, info, [&] {
         const json* module = member(catalogue, devName);
         const json* entry = member(member(module, "rangeInfo"), fieldText(info->codeText));
         const json* order = member(module, "fwVerOrder");
@@ -138,20 +151,12 @@ EApiStatus_t queryValRange(const json* catalogue, std::string_view devName,
         info->maximum = maximum;
         setFieldText(info->unitText, unit); // a longer unit is cut to the field
         return EAPI_STATUS_SUCCESS;
-    } catch (const SchemaFault&) {
-        return EAPI_STATUS_ERROR;
-    } catch (const json::exception&) {
-        return EAPI_STATUS_ERROR;
-    }
+    });
 }
 
 EApiStatus_t queryValRangeCode(const json* catalogue, std::string_view devName,
                                std::string_view fwVersion, _AI_VALRANGE_INFO_* info) {
-    if (info == nullptr || info->size < sizeof(_AI_VALRANGE_INFO_))
-        return EAPI_STATUS_INVALID_PARAMETER;
-    if (catalogue == nullptr)
-        return EAPI_STATUS_ERROR;
-    try {
+    return guarded(catalogue, info, [&] {
         const json* module = member(catalogue, devName);
         const json* ranges = member(module, "rangeInfo");
         const json* order = member(module, "fwVerOrder");
@@ -177,11 +182,7 @@ EApiStatus_t queryValRangeCode(const json* catalogue, std::string_view devName,
             return EAPI_STATUS_SUCCESS;
         }
         return EAPI_STATUS_UNSUPPORTED;
-    } catch (const SchemaFault&) {
-        return EAPI_STATUS_ERROR;
-    } catch (const json::exception&) {
-        return EAPI_STATUS_ERROR;
-    }
+    });
 }
 
 } // namespace tessaro

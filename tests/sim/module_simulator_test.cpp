@@ -28,18 +28,11 @@ using tessaro::sim::Fault;
 using tessaro::sim::ModuleConfig;
 using tessaro::sim::ModuleSimulator;
 using tessaro::test::PtyClient;
+using tessaro::test::linkText;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kPatience = 5000ms; // for something that must arrive
 constexpr auto kSilence = 500ms;   // for something that must not
-
-std::optional<std::string> linkText(const fs::path& path) {
-    std::error_code ec;
-    auto target = fs::read_symlink(path, ec);
-    if (ec)
-        return std::nullopt;
-    return target.string();
-}
 
 bool isPresent(const fs::path& path) {
     std::error_code ec;

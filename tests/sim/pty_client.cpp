@@ -83,4 +83,12 @@ std::string PtyClient::collect(milliseconds first, milliseconds quiet) {
     return bytes;
 }
 
+std::optional<std::string> linkText(const std::filesystem::path& path) {
+    std::error_code ec;
+    auto target = std::filesystem::read_symlink(path, ec);
+    if (ec)
+        return std::nullopt;
+    return target.string();
+}
+
 } // namespace tessaro::test

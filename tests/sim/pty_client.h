@@ -3,6 +3,8 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,5 +31,8 @@ public:
 private:
     int fd_ = -1;
 };
+
+// The text of a symbolic link, or nothing when the path is not one.
+std::optional<std::string> linkText(const std::filesystem::path& path);
 
 } // namespace tessaro::test

@@ -24,6 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using tessaro::test::linkText;
 using tessaro::test::PtyClient;
 using Clock = std::chrono::steady_clock;
 
@@ -108,14 +109,6 @@ private:
     std::string stdout_;
     std::string stderr_;
 };
-
-std::optional<std::string> linkText(const fs::path& path) {
-    std::error_code ec;
-    auto target = fs::read_symlink(path, ec);
-    if (ec)
-        return std::nullopt;
-    return target.string();
-}
 
 std::string exchange(const fs::path& port, const std::string& command) {
     PtyClient client(port.string());
